@@ -1,0 +1,64 @@
+#pragma once
+
+#include "StepToken.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+// A model file is a little-endian pre-order trie read in place. Every accessor
+// checks bounds, so a damaged file reads as a smaller tree, never past its end.
+class ModelFile
+{
+public:
+    static constexpr std::size_t nodeHeaderSize = 8;
+    static constexpr std::size_t entrySize = 8;
+
+    struct TrieEntry
+    {
+        float weight;
+        StepToken nextStep;
+    };
+
+    // A node that lies wholly inside the data, entries included.
+    struct TrieNode
+    {
+        std::size_t offset = 0;
+        std::uint32_t nextSiblingOffset = 0;
+        StepToken key = 0;
+        bool hasChildren = false;
+        int entryCount = 0;
+    };
+
+    ModelFile() = default;
+    ModelFile (const void* data, std::size_t size) noexcept
+        : bytes (static_cast<const std::uint8_t*> (data)), numBytes (size) {}
+
+    std::optional<TrieNode> root() const noexcept { return nodeAt (0); }
+    std::optional<TrieNode> nodeAt (std::size_t offset) const noexcept;
+    std::optional<TrieNode> firstChild (const TrieNode& parent) const noexcept;
+    std::optional<TrieNode> nextSibling (const TrieNode& node) const noexcept;
+
+    // First child in chain order whose key matches; later duplicates are unreachable.
+    std::optional<TrieNode> findChild (const TrieNode& parent, StepToken key) const noexcept;
+
+    TrieEntry entry (const TrieNode& node, int index) const noexcept;
+
+    // Follows the context from its most recent token back, at most maxDepth
+    // levels; returns the deepest node reached and how many keys matched.
+    struct Descent
+    {
+        std::optional<TrieNode> node;
+        int depth = 0;
+    };
+    Descent descend (const StepToken* context, int contextLength) const noexcept;
+
+    std::size_t size() const noexcept { return numBytes; }
+
+private:
+    std::uint32_t readU32 (std::size_t offset) const noexcept;
+    std::uint16_t readU16 (std::size_t offset) const noexcept;
+
+    const std::uint8_t* bytes = nullptr;
+    std::size_t numBytes = 0;
+};

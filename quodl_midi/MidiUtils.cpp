@@ -1,0 +1,61 @@
+#include <algorithm>
+#include <cmath>
+
+namespace quodl
+{
+    bool PendingEventQueue::add (double timestamp, std::uint8_t status, std::uint8_t data1, std::uint8_t data2) noexcept
+    {
+        if (count >= capacity)
+            return false;
+
+        auto index = count;
+        while (index > 0 && events[static_cast<std::size_t> (index - 1)].timestamp > timestamp)
+        {
+            events[static_cast<std::size_t> (index)] = events[static_cast<std::size_t> (index - 1)];
+            --index;
+        }
+
+        events[static_cast<std::size_t> (index)] = { timestamp, { status, data1, data2 } };
+        ++count;
+        return true;
+    }
+
+    void PendingEventQueue::removeFront (int numToRemove) noexcept
+    {
+        numToRemove = std::clamp (numToRemove, 0, count);
+        std::copy (events.begin() + numToRemove, events.begin() + count, events.begin());
+        count -= numToRemove;
+    }
+
+    void PendingEventQueue::removeNoteOns() noexcept
+    {
+        const auto end = std::remove_if (events.begin(), events.begin() + count, [] (const Event& e) { return e.isNoteOn(); });
+        count = static_cast<int> (end - events.begin());
+    }
+
+    void MidiUtils::drainDue (PendingEventQueue& queue, juce::MidiBuffer& midi, double blockStart, int numSamples) noexcept
+    {
+        const auto blockEnd = blockStart + numSamples;
+        int due = 0;
+
+        while (due < queue.size() && queue[due].timestamp < blockEnd)
+        {
+            const auto& event = queue[due];
+            const auto offset = std::clamp (static_cast<int> (std::round (event.timestamp - blockStart)), 0, std::max (0, numSamples - 1));
+            midi.addEvent (event.bytes.data(), 3, offset);
+            ++due;
+        }
+
+        queue.removeFront (due);
+    }
+
+    void MidiUtils::flushNoteOffs (PendingEventQueue& queue, juce::MidiBuffer& midi) noexcept
+    {
+        queue.removeNoteOns();
+
+        for (int i = 0; i < queue.size(); ++i)
+            midi.addEvent (queue[i].bytes.data(), 3, 0);
+
+        queue.clear();
+    }
+}

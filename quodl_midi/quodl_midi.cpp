@@ -1,0 +1,4 @@
+#include "quodl_midi.h"
+
+#include "ParameterListener.cpp"
+#include "MidiUtils.cpp"
