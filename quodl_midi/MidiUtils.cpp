@@ -29,8 +29,34 @@ namespace quodl
 
     void PendingEventQueue::removeNoteOns() noexcept
     {
-        const auto end = std::remove_if (events.begin(), events.begin() + count, [] (const Event& e) { return e.isNoteOn(); });
-        count = static_cast<int> (end - events.begin());
+        // A note-on that will never be sent takes its own note-off with it.
+        std::array<bool, capacity> drop {};
+
+        for (int i = 0; i < count; ++i)
+        {
+            if (drop[static_cast<std::size_t> (i)] || ! events[static_cast<std::size_t> (i)].isNoteOn())
+                continue;
+
+            drop[static_cast<std::size_t> (i)] = true;
+            const auto& on = events[static_cast<std::size_t> (i)];
+
+            for (int j = i + 1; j < count; ++j)
+            {
+                const auto& e = events[static_cast<std::size_t> (j)];
+                if (! drop[static_cast<std::size_t> (j)] && ! e.isNoteOn() && (e.bytes[0] & 0x0F) == (on.bytes[0] & 0x0F)
+                    && e.bytes[1] == on.bytes[1])
+                {
+                    drop[static_cast<std::size_t> (j)] = true;
+                    break;
+                }
+            }
+        }
+
+        int kept = 0;
+        for (int i = 0; i < count; ++i)
+            if (! drop[static_cast<std::size_t> (i)])
+                events[static_cast<std::size_t> (kept++)] = events[static_cast<std::size_t> (i)];
+        count = kept;
     }
 
     void MidiUtils::drainDue (PendingEventQueue& queue, juce::MidiBuffer& midi, double blockStart, int numSamples) noexcept

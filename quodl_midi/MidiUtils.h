@@ -31,7 +31,8 @@ namespace quodl
         void removeFront (int numToRemove) noexcept;
         void clear() noexcept { count = 0; }
 
-        // Drops queued note-ons; what remains are the note-offs still owed.
+        // Drops queued note-ons with their note-offs; what remains are the
+        // note-offs of notes already sounding.
         void removeNoteOns() noexcept;
 
     private:
