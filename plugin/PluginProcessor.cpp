@@ -227,6 +227,14 @@ void KadenzoAudioProcessor::seedRandomGenerators (juce::int64 seed)
     generator.velocityRandom.setSeed (seed ^ 0x5DEECE66DLL);
 }
 
+void KadenzoAudioProcessor::resetGenerator (juce::int64 seed)
+{
+    const juce::ScopedLock lock (modelLock);
+    seedRandomGenerators (seed);
+    for (auto& context : generator.contextHistories)
+        context.assign (1, generator.startToken);
+}
+
 std::array<std::vector<StepToken>, Pattern::numVariations> KadenzoAudioProcessor::getContextHistories() const
 {
     const juce::ScopedLock lock (modelLock);

@@ -75,6 +75,8 @@ public:
 
     // Tools and tests ------------------------------------------------------
     void seedRandomGenerators (juce::int64 seed);
+    // Seeds both generators and starts every context afresh: reproducible output.
+    void resetGenerator (juce::int64 seed);
     PatternSnapshot getPattern() const { return patternStore.copy(); }
     std::array<std::vector<StepToken>, Pattern::numVariations> getContextHistories() const;
     const juce::File& getModelFolder() const noexcept { return modelFolder; }
