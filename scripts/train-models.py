@@ -67,6 +67,33 @@ def evaluate(trainer, model, files):
     return float(values["coverage"].split()[0]), float(values["bits per step"].split()[0])
 
 
+def check(args):
+    rows = read_rows(args.data)
+    failures = []
+    with tempfile.TemporaryDirectory() as tmp:
+        out = os.path.join(tmp, "models")
+        subprocess.run([sys.executable, __file__, "--data", args.data, "--trainer", args.trainer, "--out", out],
+                       check=True, capture_output=True)
+        for index in range(len(GROUPS)):
+            with open(os.path.join(out, f"{index}.bin"), "rb") as a, open(os.path.join(args.check, f"{index}.bin"), "rb") as b:
+                if a.read() != b.read():
+                    failures.append(f"model {index} does not retrain to the shipped bytes")
+        train = file_list(tmp, args.data, [r for r in rows if r["split"] == "train"], "train.txt")
+        valid = file_list(tmp, args.data, [r for r in rows if r["split"] == "validation"], "valid.txt")
+        baseline = os.path.join(tmp, "order1.bin")
+        run([args.trainer, "train", "-q", *BASELINE_OPTIONS, "-o", baseline, "--files-from", train])
+        cov, bits = evaluate(args.trainer, os.path.join(args.check, "0.bin"), valid)
+        bcov, bbits = evaluate(args.trainer, baseline, valid)
+        print(f"model 0: coverage {cov:.2f} %, {bits:.3f} bits per step; order 1: {bcov:.2f} %, {bbits:.3f}")
+        if cov < bcov - 0.5:
+            failures.append("model 0 covers less than the order-1 baseline")
+        if bits > 0.85 * bbits:
+            failures.append("model 0 does not save 15 % of the order-1 bits")
+    for f in failures:
+        print(f)
+    return 1 if failures else 0
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__)
@@ -74,10 +101,18 @@ def main():
     parser.add_argument("--trainer", default=os.path.join(here, "..", "build", "tools", "orvo-train"))
     parser.add_argument("--out", default=os.path.join(here, "..", "models"))
     parser.add_argument("--evaluate", action="store_true")
+    parser.add_argument("--check", metavar="SHIPPED",
+                        help="retrain into a scratch folder, compare byte for byte with the models in SHIPPED "
+                             "and check model 0 against the order-1 baseline; exit 77 when the data is absent")
     args = parser.parse_args()
 
     if not os.path.isdir(args.data):
+        if args.check:
+            print(f"skipped: no training data at {args.data}")
+            sys.exit(77)
         sys.exit(f"no training data at {args.data}")
+    if args.check:
+        sys.exit(check(args))
     rows = read_rows(args.data)
     os.makedirs(args.out, exist_ok=True)
 

@@ -48,10 +48,15 @@ juce::MemoryBlock HeadlessTransport::render (KadenzoAudioProcessor& processor, d
             sequence.addEvent (juce::MidiMessage (m.data, m.numBytes), std::round ((blockStart + m.samplePosition) * ticksPerSample));
     };
 
-    for (juce::int64 t = 0; t < total; t += blockSize)
+    // The last sample is left out: a block ending on a bar line plays the next
+    // bar's first step there, which belongs past the end.
+    const auto end = total - 1;
+    for (juce::int64 t = 0; t < end; t += blockSize)
     {
+        const auto n = static_cast<int> (std::min<juce::int64> (blockSize, end - t));
+        juce::AudioBuffer<float> block (audio.getArrayOfWritePointers(), audio.getNumChannels(), n);
         transport.time = t;
-        processor.processBlock (audio, midi);
+        processor.processBlock (block, midi);
         collect (t);
         processor.flushPlaybackParameterChanges();   // a host's message thread would
     }
