@@ -1,9 +1,17 @@
 #include "ModelFile.h"
 
+#include <bit>
 #include <cstring>
 
 std::uint32_t ModelFile::readU32 (std::size_t offset) const noexcept
 {
+    if constexpr (std::endian::native == std::endian::little)
+    {
+        std::uint32_t value;
+        std::memcpy (&value, bytes + offset, sizeof (value));
+        return value;
+    }
+
     return static_cast<std::uint32_t> (bytes[offset])
          | (static_cast<std::uint32_t> (bytes[offset + 1]) << 8)
          | (static_cast<std::uint32_t> (bytes[offset + 2]) << 16)
@@ -12,6 +20,13 @@ std::uint32_t ModelFile::readU32 (std::size_t offset) const noexcept
 
 std::uint16_t ModelFile::readU16 (std::size_t offset) const noexcept
 {
+    if constexpr (std::endian::native == std::endian::little)
+    {
+        std::uint16_t value;
+        std::memcpy (&value, bytes + offset, sizeof (value));
+        return value;
+    }
+
     return static_cast<std::uint16_t> (bytes[offset] | (bytes[offset + 1] << 8));
 }
 
@@ -90,4 +105,24 @@ ModelFile::Descent ModelFile::descend (const StepToken* context, int contextLeng
     }
 
     return result;
+}
+
+int ModelFile::descendPath (const StepToken* context, int contextLength, Path& path) const noexcept
+{
+    auto node = root();
+    if (! node.has_value())
+        return -1;
+
+    path[0] = *node;
+    int depth = 0;
+
+    while (depth < contextLength && depth < maxPathDepth && path[static_cast<std::size_t> (depth)].hasChildren)
+    {
+        const auto child = findChild (path[static_cast<std::size_t> (depth)], context[contextLength - 1 - depth]);
+        if (! child.has_value())
+            break;
+        path[static_cast<std::size_t> (++depth)] = *child;
+    }
+
+    return depth;
 }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <optional>
 
 // A model file is a little-endian pre-order trie read in place. Every accessor
@@ -52,6 +53,13 @@ public:
         int depth = 0;
     };
     Descent descend (const StepToken* context, int contextLength) const noexcept;
+
+    // The whole walk at once: path[d] is the node reached after d keys, for
+    // d up to the returned depth. A shorter cut of the same context reaches
+    // path[min (depth, its length)], so one walk serves several cuts.
+    static constexpr int maxPathDepth = 64;
+    using Path = std::array<TrieNode, maxPathDepth + 1>;
+    int descendPath (const StepToken* context, int contextLength, Path& path) const noexcept;
 
     std::size_t size() const noexcept { return numBytes; }
 

@@ -77,19 +77,24 @@ int VariationGenerator::sampleEntry (const ModelFile& model, const ModelFile::Tr
     const auto n = node.entryCount;
     const auto exponent = 1.0 / temperature;
 
-    // The powers are computed once and shared by the sum, the cut and the draw.
+    // The powers and their shares are computed once and shared by the sum, the
+    // cut and the draw; x^1 is x exactly, so temperature 1 skips the powers.
     double total = 0.0;
     for (int i = 0; i < n; ++i)
     {
-        powers[static_cast<std::size_t> (i)] = std::pow (static_cast<double> (model.entry (node, i).weight), exponent);
+        const auto x = static_cast<double> (model.entry (node, i).weight);
+        powers[static_cast<std::size_t> (i)] = exponent == 1.0 ? x : std::pow (x, exponent);
         total += powers[static_cast<std::size_t> (i)];
     }
+
+    for (int i = 0; i < n; ++i)
+        shares[static_cast<std::size_t> (i)] = powers[static_cast<std::size_t> (i)] / total;
 
     int kept = n;
     double cumulative = 0.0;
     for (int i = 0; i < n; ++i)
     {
-        cumulative += powers[static_cast<std::size_t> (i)] / total;
+        cumulative += shares[static_cast<std::size_t> (i)];
 
         if (cumulative >= topp)
         {
@@ -102,7 +107,7 @@ int VariationGenerator::sampleEntry (const ModelFile& model, const ModelFile::Tr
 
     for (int j = 0; j < kept; ++j)
     {
-        r -= powers[static_cast<std::size_t> (j)] / total;
+        r -= shares[static_cast<std::size_t> (j)];
 
         if (r <= 0.0)
             return j;
@@ -158,24 +163,33 @@ void VariationGenerator::generate (const ModelFile& model, const GeneratorSettin
 
     for (int s = 0; s < Pattern::numSteps; ++s)
     {
+        int walked = -1;   // depth of the shared context's walk at this step
+
         for (int v = 0; v < Pattern::numVariations; ++v)
         {
             const auto& vs = variations[static_cast<std::size_t> (v)];
             auto& context = contextHistories[static_cast<std::size_t> (multi ? v : 0)];
             keepLast (context, vs.contextLength);
+            const auto length = static_cast<int> (context.size());
 
-            const auto descent = model.descend (context.data(), static_cast<int> (context.size()));
+            // The variations after the first only cut the shared context
+            // shorter, so its walk is done once and followed part of the way.
+            if (multi || walked < 0)
+                walked = model.descendPath (context.data(), length, path);
 
-            if (descent.depth == 0 || ! descent.node.has_value() || descent.node->entryCount == 0)
+            const auto depth = std::min (walked, length);
+
+            if (depth <= 0 || path[static_cast<std::size_t> (depth)].entryCount == 0)
             {
                 addStep (pattern, v, s, Tokens::emptyStep, voice, settings.locked);
                 continue;
             }
 
-            const auto picked = sampleEntry (model, *descent.node, vs.temperature, vs.topp);
+            const auto& node = path[static_cast<std::size_t> (depth)];
+            const auto picked = sampleEntry (model, node, vs.temperature, vs.topp);
 
             if (picked >= 0)
-                addStep (pattern, v, s, model.entry (*descent.node, picked).nextStep, voice, settings.locked);
+                addStep (pattern, v, s, model.entry (node, picked).nextStep, voice, settings.locked);
         }
 
         if (multi)

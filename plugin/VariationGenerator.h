@@ -64,4 +64,6 @@ private:
     void prepareContexts (int continueSteps, bool multi);
 
     std::array<double, 256> powers {};
+    std::array<double, 256> shares {};
+    ModelFile::Path path {};
 };
