@@ -55,7 +55,7 @@ namespace bench_support
 
     struct Folder
     {
-        Folder() : folder (juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("orvo-bench", "", false))
+        Folder() : folder (juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("orvo-bench-" + juce::Uuid().toDashedString()))
         {
             folder.createDirectory();
         }

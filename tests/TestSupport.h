@@ -14,8 +14,9 @@ namespace testing_support
     class TempFolder
     {
     public:
+        // Unique per process: CTest runs tests in parallel processes.
         TempFolder() : folder (juce::File::getSpecialLocation (juce::File::tempDirectory)
-                                   .getNonexistentChildFile ("orvo-test", "", false))
+                                   .getChildFile ("orvo-test-" + juce::Uuid().toDashedString()))
         {
             folder.createDirectory();
         }
