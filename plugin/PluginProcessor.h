@@ -132,6 +132,7 @@ private:
     bool wasPlaying = false;
     int barCounter = -1;
     double expectedBlockStart = 0.0;
+    double lastBeatsPerSecond = 2.0;
     std::atomic<int> pendingVariation { -1 };
 
     juce::RangedAudioParameter* model = nullptr;

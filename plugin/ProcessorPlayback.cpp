@@ -9,30 +9,35 @@ namespace
 
     struct TransportFrame
     {
-        double samplePosition;
-        double beatsPerSecond;
+        bool playing = false;
+        double samplePosition = 0.0;
+        double beatsPerSecond = 2.0;
     };
 
-    // Hosts that report playing without a sample position still give musical time.
+    // Nothing when the host gives no position at all. Hosts that report playing
+    // without a sample position still give musical time.
     std::optional<TransportFrame> readTransport (juce::AudioPlayHead* playHead, double sampleRate) noexcept
     {
         if (playHead == nullptr || ! (sampleRate > 0.0))
             return std::nullopt;
 
         const auto position = playHead->getPosition();
-        if (! position.hasValue() || ! position->getIsPlaying())
+        if (! position.hasValue())
             return std::nullopt;
+
+        if (! position->getIsPlaying())
+            return TransportFrame {};
 
         const auto bpm = position->getBpm();
         const auto beatsPerSecond = bpm.hasValue() && *bpm > 0.0 ? *bpm / 60.0 : 2.0;
 
         if (const auto samples = position->getTimeInSamples())
-            return TransportFrame { static_cast<double> (*samples), beatsPerSecond };
+            return TransportFrame { true, static_cast<double> (*samples), beatsPerSecond };
 
         if (const auto ppq = position->getPpqPosition())
-            return TransportFrame { std::round (*ppq * sampleRate / beatsPerSecond), beatsPerSecond };
+            return TransportFrame { true, std::round (*ppq * sampleRate / beatsPerSecond), beatsPerSecond };
 
-        return std::nullopt;
+        return TransportFrame {};
     }
 }
 
@@ -152,9 +157,14 @@ void KadenzoAudioProcessor::process (juce::MidiBuffer& midi, int numSamples)
 {
     midi.clear();   // incoming MIDI is not used
 
-    const auto transport = readTransport (getPlayHead(), getSampleRate());
+    auto transport = readTransport (getPlayHead(), getSampleRate());
 
-    if (! transport.has_value())
+    // LV2 hosts send the position only when it changes, and the framework's LV2
+    // wrapper passes it on only in those blocks: in between, time runs on.
+    if (! transport.has_value() && wrapperType == wrapperType_LV2 && wasPlaying && getPlayHead() != nullptr)
+        transport = TransportFrame { true, expectedBlockStart, lastBeatsPerSecond };
+
+    if (! transport.has_value() || ! transport->playing)
     {
         if (wasPlaying)
             flushNoteOffs (pendingEvents, midi);
@@ -176,6 +186,7 @@ void KadenzoAudioProcessor::process (juce::MidiBuffer& midi, int numSamples)
     }
 
     expectedBlockStart = t + numSamples;
+    lastBeatsPerSecond = transport->beatsPerSecond;
 
     const auto samplesPerBeat = getSampleRate() / transport->beatsPerSecond;
     const auto sixteenth = samplesPerBeat * 0.25;

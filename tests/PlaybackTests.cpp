@@ -248,3 +248,43 @@ TEST (Playback, HostsWithoutSamplePositionsUseMusicalTime)
     for (const auto m : midi)
         EXPECT_NE (m.data[0], noteOn);
 }
+
+TEST (Playback, LV2PositionsThatComeOnlyOnChangeKeepTimeRunning)
+{
+    struct Case { juce::AudioProcessor::WrapperType wrapper; bool keepsPlaying; };
+    for (auto c : { Case { juce::AudioProcessor::wrapperType_LV2, true }, Case { juce::AudioProcessor::wrapperType_VST3, false } })
+    {
+        SCOPED_TRACE ((int) c.wrapper);
+        TempFolder folder;
+        writeModel (folder.file ("0.bin"), twoChoiceModel (1 << CH, 1 << CH, 1.0f, 1.0f));
+        juce::AudioProcessor::setTypeOfNextNewPlugin (c.wrapper);
+        auto p = makeProcessor (folder.get());
+        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+        TestPlayHead head;
+        preparePlayback (*p, head, 48000.0, 512);
+
+        // The host tells the position once, at the start; then nothing until it stops.
+        std::vector<juce::int64> onsets;
+        juce::MidiBuffer midi;
+        for (juce::int64 t = 0; t < 48000; t += 512)
+        {
+            head.present = t == 0;
+            head.timeInSamples = t;
+            p->process (midi, 512);
+            for (const auto m : midi)
+                if (m.data[0] == noteOn)
+                    onsets.push_back (t + m.samplePosition);
+        }
+        EXPECT_EQ (onsets.size(), c.keepsPlaying ? 9u : 1u);   // steps 0 to 48000
+        if (c.keepsPlaying)
+            EXPECT_EQ (onsets[1], 6000);
+
+        head.present = true;   // a stop is a change: the host says so
+        head.playing = false;
+        p->process (midi, 512);
+        head.present = false;
+        p->process (midi, 512);
+        for (const auto m : midi)
+            EXPECT_NE (m.data[0], noteOn);
+    }
+}
