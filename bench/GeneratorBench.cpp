@@ -52,32 +52,24 @@ namespace
 static void GenerateWorstCaseParallel (benchmark::State& s) { generateOn (s, worstCaseFile(), parallel, false); }
 static void GenerateWorstCaseBeam (benchmark::State& s) { generateOn (s, worstCaseFile(), beam, false); }
 static void GenerateWorstCaseBeamContinue (benchmark::State& s) { generateOn (s, worstCaseFile(), beamContinue, false); }
-static void GenerateRealisticParallel (benchmark::State& state)
-{
-    Folder folder;
-    realisticFile().copyFileTo (folder.folder.getChildFile ("0.bin"));
-    KadenzoAudioProcessor p (folder.folder, juce::PluginHostType::UnknownHost);
-    set (p, "temperaturemin", 1.0f);
-    set (p, "temperaturemax", 1.0f);
-    for (auto _ : state)
-        p.generate (-1, false);
-}
-BENCHMARK (GenerateRealisticParallel)->Unit (benchmark::kMicrosecond);
-
 static void GenerateShippedParallel (benchmark::State& s) { generateOn (s, largestShippedModel(), parallel, true); }
 static void GenerateShippedBeam (benchmark::State& s) { generateOn (s, largestShippedModel(), beam, true); }
 
-// Every variation at temperature 1: the draws skip nothing, but the powers are trivial.
-static void GenerateShippedParallelTemperatureOne (benchmark::State& state)
+// Every variation at temperature 1, the parameter's default: no powers to take.
+static void generateAtTemperatureOne (benchmark::State& state, const juce::File& model)
 {
     Folder folder;
-    largestShippedModel().copyFileTo (folder.folder.getChildFile ("0.bin"));
+    model.copyFileTo (folder.folder.getChildFile ("0.bin"));
     KadenzoAudioProcessor p (folder.folder, juce::PluginHostType::UnknownHost);
     set (p, "temperaturemin", 1.0f);
     set (p, "temperaturemax", 1.0f);
     for (auto _ : state)
         p.generate (-1, false);
 }
+
+static void GenerateRealisticParallel (benchmark::State& s) { generateAtTemperatureOne (s, realisticFile()); }
+static void GenerateShippedParallelTemperatureOne (benchmark::State& s) { generateAtTemperatureOne (s, largestShippedModel()); }
+BENCHMARK (GenerateRealisticParallel)->Unit (benchmark::kMicrosecond);
 BENCHMARK (GenerateShippedParallelTemperatureOne)->Unit (benchmark::kMicrosecond);
 
 // Loading is one read of the whole file into memory.

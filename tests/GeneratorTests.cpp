@@ -238,6 +238,17 @@ TEST (Generator, ContinueAndBeamStartFromTheRightContext)
         settings.continueSteps = 0;
     }
     {
+        VariationGenerator g;   // continue 16, maxcontext 8: cut to 16, then to 8 before each draw
+        g.contextHistories[0].assign (20, token (counter (3), 3));
+        auto cut = settings;
+        cut.continueSteps = 16;
+        cut.maxContext = 8;
+        PatternSnapshot p;
+        g.generate (model, cut, -1, false, p);
+        EXPECT_EQ (p.step (0, 0).hits & Tokens::hitMask, counter (4));
+        EXPECT_EQ (g.contextHistories[0].size(), 9u);
+    }
+    {
         VariationGenerator g;   // beam, continue 0: every chain continues the first pass
         settings.variationType = 1;
         PatternSnapshot p;

@@ -1,7 +1,7 @@
 // orvo-train: makes model files from MIDI drum loops, and inspects and
 // evaluates them.
+#include "ToolMain.h"
 #include "DrumCorpus.h"
-#include <juce_events/juce_events.h>
 #include "MidiExport.h"
 #include "ModelEvaluation.h"
 #include "TrieTrainer.h"
@@ -47,8 +47,7 @@ evaluate prints coverage (share of steps whose actual next step the reached
 node offers) and bits per step; a miss counts as 16 bits.
 )";
 
-    struct Failure { juce::String message; };
-    [[noreturn]] void fail (const juce::String& m) { throw Failure { m }; }
+    using ToolMain::fail;
 
     struct Args
     {
@@ -257,17 +256,5 @@ node offers) and bits per step; a miss counts as 16 bits.
 
 int main (int argc, char** argv)
 {
-    juce::ScopedJuceInitialiser_GUI juce;
-    juce::StringArray args;
-    for (int i = 1; i < argc; ++i)
-        args.add (juce::String::fromUTF8 (argv[i]));
-    try
-    {
-        return run (args);
-    }
-    catch (const Failure& f)
-    {
-        std::cerr << "orvo-train: " << f.message << "\n";
-        return 1;
-    }
+    return ToolMain::run ("orvo-train", argc, argv, run);
 }

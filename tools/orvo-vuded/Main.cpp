@@ -1,6 +1,7 @@
 // orvo-vuded: the plug-in's engine without a host. Lists models, generates
 // patterns to MIDI files, and renders real-time playback over a simulated
 // transport, all with the same processor the plug-in runs.
+#include "ToolMain.h"
 #include "PluginProcessor.h"
 #include "MidiExport.h"
 #include "ParameterLayout.h"
@@ -44,9 +45,7 @@ Errors are reported on one line on stderr with a non-zero exit; nothing is
 written then.
 )";
 
-    struct Failure { juce::String message; };
-
-    [[noreturn]] void fail (const juce::String& message) { throw Failure { message }; }
+    using ToolMain::fail;
 
     struct Options
     {
@@ -239,18 +238,5 @@ written then.
 
 int main (int argc, char** argv)
 {
-    juce::ScopedJuceInitialiser_GUI juce;
-    juce::StringArray args;
-    for (int i = 1; i < argc; ++i)
-        args.add (juce::String::fromUTF8 (argv[i]));
-
-    try
-    {
-        return run (args);
-    }
-    catch (const Failure& f)
-    {
-        std::cerr << "orvo-vuded: " << f.message << "\n";
-        return 1;
-    }
+    return ToolMain::run ("orvo-vuded", argc, argv, run);
 }
