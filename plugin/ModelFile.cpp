@@ -1,34 +1,5 @@
 #include "ModelFile.h"
 
-#include <bit>
-#include <cstring>
-
-std::uint32_t ModelFile::readU32 (std::size_t offset) const noexcept
-{
-    if constexpr (std::endian::native == std::endian::little)
-    {
-        std::uint32_t value;
-        std::memcpy (&value, bytes + offset, sizeof (value));
-        return value;
-    }
-
-    return static_cast<std::uint32_t> (bytes[offset])
-         | (static_cast<std::uint32_t> (bytes[offset + 1]) << 8)
-         | (static_cast<std::uint32_t> (bytes[offset + 2]) << 16)
-         | (static_cast<std::uint32_t> (bytes[offset + 3]) << 24);
-}
-
-std::uint16_t ModelFile::readU16 (std::size_t offset) const noexcept
-{
-    if constexpr (std::endian::native == std::endian::little)
-    {
-        std::uint16_t value;
-        std::memcpy (&value, bytes + offset, sizeof (value));
-        return value;
-    }
-
-    return static_cast<std::uint16_t> (bytes[offset] | (bytes[offset + 1] << 8));
-}
 
 std::optional<ModelFile::TrieNode> ModelFile::nodeAt (std::size_t offset) const noexcept
 {
@@ -72,16 +43,6 @@ std::optional<ModelFile::TrieNode> ModelFile::findChild (const TrieNode& parent,
             return child;
 
     return std::nullopt;
-}
-
-ModelFile::TrieEntry ModelFile::entry (const TrieNode& node, int index) const noexcept
-{
-    const auto offset = node.offset + nodeHeaderSize + entrySize * static_cast<std::size_t> (index);
-    const auto bits = readU32 (offset);
-    TrieEntry result;
-    std::memcpy (&result.weight, &bits, sizeof (float));
-    result.nextStep = readU16 (offset + 4);
-    return result;
 }
 
 ModelFile::Descent ModelFile::descend (const StepToken* context, int contextLength) const noexcept

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <optional>
 
 // A model file is a little-endian pre-order trie read in place. Every accessor
@@ -43,7 +45,16 @@ public:
     // First child in chain order whose key matches; later duplicates are unreachable.
     std::optional<TrieNode> findChild (const TrieNode& parent, StepToken key) const noexcept;
 
-    TrieEntry entry (const TrieNode& node, int index) const noexcept;
+    // Inline: the generator reads every entry of a node for every draw.
+    TrieEntry entry (const TrieNode& node, int index) const noexcept
+    {
+        const auto offset = node.offset + nodeHeaderSize + entrySize * static_cast<std::size_t> (index);
+        TrieEntry result;
+        const auto bits = readU32 (offset);
+        std::memcpy (&result.weight, &bits, sizeof (float));
+        result.nextStep = readU16 (offset + 4);
+        return result;
+    }
 
     // Follows the context from its most recent token back, at most maxDepth
     // levels; returns the deepest node reached and how many keys matched.
@@ -64,8 +75,32 @@ public:
     std::size_t size() const noexcept { return numBytes; }
 
 private:
-    std::uint32_t readU32 (std::size_t offset) const noexcept;
-    std::uint16_t readU16 (std::size_t offset) const noexcept;
+    std::uint32_t readU32 (std::size_t offset) const noexcept
+    {
+        if constexpr (std::endian::native == std::endian::little)
+        {
+            std::uint32_t value;
+            std::memcpy (&value, bytes + offset, sizeof (value));
+            return value;
+        }
+
+        return static_cast<std::uint32_t> (bytes[offset])
+             | (static_cast<std::uint32_t> (bytes[offset + 1]) << 8)
+             | (static_cast<std::uint32_t> (bytes[offset + 2]) << 16)
+             | (static_cast<std::uint32_t> (bytes[offset + 3]) << 24);
+    }
+
+    std::uint16_t readU16 (std::size_t offset) const noexcept
+    {
+        if constexpr (std::endian::native == std::endian::little)
+        {
+            std::uint16_t value;
+            std::memcpy (&value, bytes + offset, sizeof (value));
+            return value;
+        }
+
+        return static_cast<std::uint16_t> (bytes[offset] | (bytes[offset + 1] << 8));
+    }
 
     const std::uint8_t* bytes = nullptr;
     std::size_t numBytes = 0;
