@@ -2,6 +2,7 @@
 #include "VelocityTables.h"
 
 #include <set>
+#include <unistd.h>
 
 using namespace testing_support;
 
@@ -423,7 +424,7 @@ TEST (PatternStore, VelocityClassesComeFromTheTable)
     EXPECT_EQ (Velocity::classForDraw (1.5, p), 1);   // above the sum only through rounding
 }
 
-TEST (SetModel, BadIndicesLeaveTheLoadedModelAndPattern)
+TEST (SetModel, BadIndicesAndUnreadableFilesLeaveTheLoadedModelAndPattern)
 {
     TempFolder folder;
     writeModel (folder.file ("0.bin"), rockModel());
@@ -437,8 +438,24 @@ TEST (SetModel, BadIndicesLeaveTheLoadedModelAndPattern)
         EXPECT_EQ (p->getPattern(), pattern);
     }
 
-    p->setModel (0);   // the same model again: read anew and regenerated
+    // A catalogue entry whose file is gone by the time it is read: a dangling link.
+    ASSERT_EQ (symlink (folder.file ("gone.bin").getFullPathName().toRawUTF8(), folder.file ("1.bin").getFullPathName().toRawUTF8()), 0);
+    if (KadenzoAudioProcessor::getTrieFiles (folder.get()).size() > 1)
+    {
+        p->setModel (1);
+        EXPECT_EQ (p->getPattern(), pattern);
+    }
+    folder.file ("1.bin").deleteFile();
+
+    // The same model again: read anew and regenerated.
+    p->setModel (0);
     EXPECT_NE (p->getPattern(), pattern);
+
+    // An empty file is a model too, one that knows no context: empty steps.
+    folder.file ("1.bin").create();
+    p->setModel (1);
+    EXPECT_EQ (p->getPattern().step (0, 0).hits, 0);
+    EXPECT_TRUE (p->getPattern().step (0, 0).hasVelocityClasses());
 }
 
 TEST (SetModel, NoModelFilesMeansNoGeneration)
