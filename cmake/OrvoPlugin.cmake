@@ -56,3 +56,8 @@ add_custom_target(orvo_models ALL
 foreach(format VST3 LV2 Standalone)
     add_dependencies(OrvoVuded_${format} orvo_models)
 endforeach()
+
+# The LV2 manifest lists the models' names: a changed model set relinks the
+# LV2 plug-in, whose post-build step writes the manifest again.
+file(GLOB ORVO_MODEL_FILES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/models/*.bin)
+set_property(TARGET OrvoVuded_LV2 APPEND PROPERTY LINK_DEPENDS ${ORVO_MODEL_FILES})
