@@ -9,7 +9,7 @@ packages=(
     libasound2-dev libjack-jackd2-dev libfreetype-dev libfontconfig1-dev libcurl4-openssl-dev
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
     libpng-dev libjpeg-dev libgtk-3-dev libwebkit2gtk-4.0-dev
-    lilv-utils python3 python3-mido xvfb
+    lilv-utils python3 python3-mido xvfb jackd2 jalv
 )
 
 missing=()
