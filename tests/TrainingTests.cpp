@@ -92,6 +92,23 @@ TEST (Training, UsesOnlyFourFourStretches)
     EXPECT_EQ (DrumCorpus::readMidi (midiWith ({ { 0, 60 } }), DrumCorpus::defaultVoiceMap()).problem, "has no drum notes");
 }
 
+TEST (Training, LongPausesSplitAPerformance)
+{
+    const auto bar = 16 * 24.0;
+    // Four silent bars keep one sequence; five split it; a note far away costs nothing.
+    struct Case { double secondHit; size_t sequences; size_t firstLength; };
+    const Case cases[] { { 5 * bar, 1, 96 }, { 6 * bar, 2, 16 }, { 1.0e12, 2, 16 } };
+    for (const auto& c : cases)
+    {
+        const auto result = DrumCorpus::readMidi (midiWith ({ { 0, 36 }, { c.secondHit, 38 } }), DrumCorpus::defaultVoiceMap());
+        ASSERT_EQ (result.sequences.size(), c.sequences) << c.secondHit;
+        EXPECT_EQ (result.sequences[0].tokens.size(), c.firstLength);
+        const auto words = hitWords (result.sequences.back());
+        EXPECT_EQ (words.size(), c.sequences == 2 ? 16u : c.firstLength);
+        EXPECT_EQ (std::count (words.begin(), words.end(), 1 << SD), 1);
+    }
+}
+
 TEST (Training, MapsGeneralMidiPitchesToTheVoiceThatPlaysThem)
 {
     const auto map = DrumCorpus::defaultVoiceMap();
@@ -262,6 +279,20 @@ TEST (Training, GenerationOnlyProducesStepsSeenAfterTheContextOrASuffix)
         }
         EXPECT_GT (checked, 30 * 16);
     }
+}
+
+TEST (Training, InspectionReportsDamageWithoutRecursingForever)
+{
+    // A chain of 20000 nested nodes: far deeper than any model.
+    std::vector<std::uint8_t> chain;
+    for (int i = 0; i < 20000; ++i)
+        chain.insert (chain.end(), { 0, 0, 0, 0, 1, 0, 1, 0 });
+    chain.insert (chain.end(), { 0, 0, 0, 0, 1, 0, 0, 0 });
+    const auto s = ModelEvaluation::inspect (ModelFile (chain.data(), chain.size()));
+    EXPECT_FALSE (s.withinBounds);
+
+    std::vector<std::uint8_t> truncated { 0, 0, 0, 0, 0, 0, 1, 3 };
+    EXPECT_FALSE (ModelEvaluation::inspect (ModelFile (truncated.data(), truncated.size())).withinBounds);
 }
 
 TEST (Training, EvaluationCountsCoverageAndBits)

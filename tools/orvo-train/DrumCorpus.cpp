@@ -87,26 +87,30 @@ DrumCorpus::FileResult DrumCorpus::readMidi (const juce::MidiFile& file, const s
             continue;
         }
 
-        std::int64_t first = std::numeric_limits<std::int64_t>::max(), last = 0;
-        for (const auto& h : stepHits)
+        // Whole bars, from the bar of the first hit to the bar of the last: the
+        // silence before a performance starts is not part of the groove, and a
+        // long pause splits it in two (which also bounds what a file can cost).
+        std::sort (stepHits.begin(), stepHits.end());
+        std::size_t begin = 0;
+        while (begin < stepHits.size())
         {
-            first = std::min (first, h.first);
-            last = std::max (last, h.first);
+            auto end = begin + 1;
+            while (end < stepHits.size() && stepHits[end].first / 16 - stepHits[end - 1].first / 16 - 1 <= maxSilentBars)
+                ++end;
+
+            const auto firstBar = stepHits[begin].first / 16;
+            const auto length = (stepHits[end - 1].first / 16 + 1 - firstBar) * 16;
+            std::vector<int> words (static_cast<size_t> (length), 0);
+            for (auto h = begin; h < end; ++h)
+                words[static_cast<size_t> (stepHits[h].first - firstBar * 16)] |= 1 << stepHits[h].second;
+
+            Sequence sequence;
+            sequence.tokens.reserve (words.size());
+            for (size_t i = 0; i < words.size(); ++i)
+                sequence.tokens.push_back (Step::contextToken (words[i], static_cast<int> (i)));
+            result.sequences.push_back (std::move (sequence));
+            begin = end;
         }
-
-        // Whole bars, from the bar of the first hit to the bar of the last:
-        // the silence before a performance starts is not part of the groove.
-        const auto firstBar = first / 16;
-        const auto length = (last / 16 + 1 - firstBar) * 16;
-        std::vector<int> words (static_cast<size_t> (length), 0);
-        for (const auto& [step, voice] : stepHits)
-            words[static_cast<size_t> (step - firstBar * 16)] |= 1 << voice;
-
-        Sequence sequence;
-        sequence.tokens.reserve (words.size());
-        for (size_t i = 0; i < words.size(); ++i)
-            sequence.tokens.push_back (Step::contextToken (words[i], static_cast<int> (i)));
-        result.sequences.push_back (std::move (sequence));
     }
 
     if (result.sequences.empty())

@@ -22,11 +22,14 @@ namespace DrumCorpus
 
     struct FileResult
     {
-        std::vector<Sequence> sequences;       // one per 4/4 stretch with hits
+        std::vector<Sequence> sequences;       // 4/4 stretches with hits, split at long pauses
         int skippedNon44Stretches = 0;
         int droppedNotes = 0;                  // pitches with no voice
         juce::String problem;                  // why nothing usable came out
     };
+
+    // More whole bars of silence than this end one sequence and start the next.
+    static constexpr std::int64_t maxSilentBars = 4;
 
     // Note-ons quantised to the nearest sixteenth of the file's own time (tick
     // 0 a bar line); only 4/4 stretches; several hits of a voice on a step are one.

@@ -50,8 +50,17 @@ ModelEvaluation::Score ModelEvaluation::evaluate (const ModelFile& model, const 
 namespace
 {
     // Returns the subtree size of the node at offset, checking each child chain.
+    // Deeper than any context a generator uses: a damaged file, not a model.
+    constexpr int maxDepth = 256;
+
     std::size_t walk (const ModelFile& model, const ModelFile::TrieNode& node, int depth, ModelEvaluation::Structure& s)
     {
+        if (depth > maxDepth)
+        {
+            s.withinBounds = false;
+            return 0;
+        }
+
         if ((int) s.nodesPerDepth.size() <= depth)
             s.nodesPerDepth.resize ((size_t) depth + 1, 0);
         ++s.nodesPerDepth[(size_t) depth];
