@@ -1,5 +1,6 @@
 # Sanitizer builds of the engine core, against juce_core alone:
-#   ORVO_SANITIZER=thread  ThreadSanitizer test of generation against playback reads
+#   ORVO_SANITIZER=thread  ThreadSanitizer test of generation against playback reads,
+#                          a quick local check (CI runs all unit tests under it)
 #   ORVO_SANITIZER=fuzz    libFuzzer with AddressSanitizer over model bytes (clang)
 if(ORVO_SANITIZER STREQUAL "thread")
     set(sanitizer_flags -fsanitize=thread -g -O1)

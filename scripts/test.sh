@@ -9,11 +9,14 @@ bash scripts/install-deps.sh
 fuzz_seconds="${ORVO_FUZZ_SECONDS:-60}"
 jobs="$(nproc)"
 
-echo "== ThreadSanitizer: generation against playback reads"
-cmake -S . -B build-tsan -G Ninja -DORVO_SANITIZER_BUILD=ON -DORVO_SANITIZER=thread \
-      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build-tsan -j "$jobs"
-ctest --test-dir build-tsan --output-on-failure
+echo "== ThreadSanitizer: the processor's unit tests, generation against playback among them"
+tsan="-fsanitize=thread"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVO_SANITIZER_BUILD=OFF \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DCMAKE_C_FLAGS="$tsan" -DCMAKE_CXX_FLAGS="$tsan" -DCMAKE_EXE_LINKER_FLAGS="$tsan" \
+      -DCMAKE_SHARED_LINKER_FLAGS="$tsan" -DCMAKE_MODULE_LINKER_FLAGS="$tsan" > /dev/null
+cmake --build build-tsan -j "$jobs" --target orvo_tests
+TSAN_OPTIONS="halt_on_error=1" build-tsan/tests/orvo_tests --gtest_brief=1
 
 echo "== libFuzzer with AddressSanitizer: arbitrary bytes as a model (${fuzz_seconds} s)"
 cmake -S . -B build-fuzz -G Ninja -DORVO_SANITIZER_BUILD=ON -DORVO_SANITIZER=fuzz \

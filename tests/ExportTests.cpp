@@ -23,7 +23,7 @@ namespace
     Bytes trackName()
     {
         Bytes b { 0x00, 0xFF, 0x03, 0x12 };
-        for (char c : juce::String ("Orvo Vuded Pattern"))
+        for (auto c : juce::String ("Orvo Vuded Pattern"))
             b.push_back (c);
         return b;
     }
@@ -127,7 +127,8 @@ TEST (Export, SelectsVariationsAndPlacesStepsOnTheGrid)
         ASSERT_EQ (ons.size(), c.notes);
         for (const auto& [pitch, tick] : c.firstTickOf)
         {
-            auto first = std::find_if (ons.begin(), ons.end(), [&] (const Note& n) { return n.note == pitch; });
+            const auto wanted = pitch;
+            auto first = std::find_if (ons.begin(), ons.end(), [wanted] (const Note& n) { return n.note == wanted; });
             ASSERT_NE (first, ons.end());
             EXPECT_EQ (first->tick, tick);
             EXPECT_EQ ((first + c.length - 1)->tick, tick + 120 * (c.length - 1));
