@@ -3,6 +3,17 @@
 # the transport rolling, and the MIDI it sends recorded by jack_midi_dump.
 set -uo pipefail
 uri="$1"
+
+# JACK keeps its servers in /dev/shm, where a killed server can leave a stale
+# entry behind: run in a private /dev/shm where possible, so the test neither
+# meets nor disturbs any other JACK server on the machine.
+if [ -z "${ORVO_PRIVATE_SHM:-}" ]; then
+    for ns in "unshare --mount" "unshare --user --map-root-user --mount"; do
+        if $ns true 2>/dev/null; then
+            exec env ORVO_PRIVATE_SHM=1 $ns bash -c 'mount -t tmpfs tmpfs /dev/shm && exec bash "$0" "$@"' "$0" "$@"
+        fi
+    done
+fi
 work=$(mktemp -d)
 export JACK_DEFAULT_SERVER="orvo-test-$$"
 export JACK_NO_AUDIO_RESERVATION=1
