@@ -6,6 +6,7 @@ add_library(orvo_engine STATIC
     plugin/ParameterLayout.cpp
     plugin/PatternState.cpp
     plugin/MidiExport.cpp
+    plugin/AtomicFile.cpp
     plugin/StepClock.cpp
     plugin/PluginProcessor.cpp
     plugin/ProcessorPlayback.cpp

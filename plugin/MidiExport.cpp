@@ -39,11 +39,11 @@ juce::MidiMessageSequence MidiExport::renderSequence (const Selection& selection
     return sequence;
 }
 
-juce::MemoryBlock MidiExport::renderFile (const Selection& selection, const StepSource& source)
+juce::MemoryBlock MidiExport::fileBytes (const juce::MidiMessageSequence& track)
 {
     juce::MidiFile file;
     file.setTicksPerQuarterNote (ticksPerQuarterNote);
-    file.addTrack (renderSequence (selection, source));
+    file.addTrack (track);
 
     juce::MemoryBlock bytes;
     juce::MemoryOutputStream out (bytes, false);
@@ -52,28 +52,7 @@ juce::MemoryBlock MidiExport::renderFile (const Selection& selection, const Step
     return bytes;
 }
 
-bool MidiExport::writeAtomically (const juce::MemoryBlock& bytes, const juce::File& target)
+juce::MemoryBlock MidiExport::renderFile (const Selection& selection, const StepSource& source)
 {
-    const auto folder = target.getParentDirectory();
-    if (! folder.isDirectory() && ! folder.createDirectory().wasOk())
-        return false;
-
-    const auto temporary = folder.getNonexistentChildFile ("." + target.getFileName() + ".part", "", false);
-    auto written = false;
-
-    {
-        juce::FileOutputStream out (temporary);
-        if (out.openedOk())
-        {
-            written = out.write (bytes.getData(), bytes.getSize());
-            out.flush();
-            written = written && out.getStatus().wasOk();
-        }
-    }
-
-    if (written && temporary.getSize() == static_cast<juce::int64> (bytes.getSize()) && temporary.moveFileTo (target))
-        return true;
-
-    temporary.deleteFile();
-    return false;
+    return fileBytes (renderSequence (selection, source));
 }

@@ -28,10 +28,9 @@ namespace MidiExport
 
     juce::MidiMessageSequence renderSequence (const Selection& selection, const StepSource& source);
 
+    // A format 1 file of one track at 480 ticks per quarter note.
+    juce::MemoryBlock fileBytes (const juce::MidiMessageSequence& track);
+
     // The complete file bytes.
     juce::MemoryBlock renderFile (const Selection& selection, const StepSource& source);
-
-    // Writes beside the target and moves into place only when every byte is on
-    // disk; on failure no partial target is left and false is returned.
-    bool writeAtomically (const juce::MemoryBlock& bytes, const juce::File& target);
 }

@@ -47,22 +47,14 @@ std::optional<ModelFile::TrieNode> ModelFile::findChild (const TrieNode& parent,
 
 ModelFile::Descent ModelFile::descend (const StepToken* context, int contextLength) const noexcept
 {
+    Path path;
     Descent result;
-    result.node = root();
+    const auto depth = descendPath (context, contextLength, path);
 
-    if (! result.node.has_value())
-        return result;
-
-    while (result.depth < contextLength && result.node->hasChildren)
+    if (depth >= 0)
     {
-        const auto key = context[contextLength - 1 - result.depth];
-        const auto child = findChild (*result.node, key);
-
-        if (! child.has_value())
-            break;
-
-        result.node = child;
-        ++result.depth;
+        result.node = path[static_cast<std::size_t> (depth)];
+        result.depth = depth;
     }
 
     return result;

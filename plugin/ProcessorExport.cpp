@@ -1,5 +1,6 @@
 // MIDI export: the pattern as the plug-in would play it, written to a file.
 #include "PluginProcessor.h"
+#include "AtomicFile.h"
 #include "MidiExport.h"
 #include "ParameterLayout.h"
 
@@ -31,5 +32,5 @@ bool KadenzoAudioProcessor::exportMidiFileTo (const juce::File& target)
         return StepRenderer::render (settings, reader.pattern(), voice, step, v);
     });
 
-    return MidiExport::writeAtomically (bytes, target);
+    return AtomicFile::write (bytes, target);
 }

@@ -13,7 +13,6 @@ void KadenzoAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         saved.contexts = generator.contextHistories;
     }
 
-    state.removeChild (state.getChildWithName (PatternState::elementType), nullptr);
     state.appendChild (PatternState::toValueTree (saved), nullptr);
 
     if (const auto xml = state.createXml())

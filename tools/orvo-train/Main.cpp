@@ -2,7 +2,7 @@
 // evaluates them.
 #include "ToolMain.h"
 #include "DrumCorpus.h"
-#include "MidiExport.h"
+#include "AtomicFile.h"
 #include "ModelEvaluation.h"
 #include "TrieTrainer.h"
 
@@ -240,7 +240,7 @@ node offers) and bits per step; a miss counts as 16 bits.
         const auto root = trainer.build();
         const auto bytes = ModelWriter::serialise (root);
 
-        if (! MidiExport::writeAtomically (juce::MemoryBlock (bytes.data(), bytes.size()), args.output))
+        if (! AtomicFile::write (juce::MemoryBlock (bytes.data(), bytes.size()), args.output))
             fail ("cannot write " + args.output.getFullPathName());
 
         const ModelFile model (bytes.data(), bytes.size());

@@ -66,12 +66,5 @@ juce::MemoryBlock HeadlessTransport::render (KadenzoAudioProcessor& processor, d
     collect (total);
     processor.setPlayHead (nullptr);
 
-    juce::MidiFile file;
-    file.setTicksPerQuarterNote (MidiExport::ticksPerQuarterNote);
-    file.addTrack (sequence);
-    juce::MemoryBlock bytes;
-    juce::MemoryOutputStream out (bytes, false);
-    file.writeTo (out, 1);
-    out.flush();
-    return bytes;
+    return MidiExport::fileBytes (sequence);
 }

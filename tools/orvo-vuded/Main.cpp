@@ -3,6 +3,7 @@
 // transport, all with the same processor the plug-in runs.
 #include "ToolMain.h"
 #include "PluginProcessor.h"
+#include "AtomicFile.h"
 #include "MidiExport.h"
 #include "ParameterLayout.h"
 #include "ModelCatalogue.h"
@@ -194,7 +195,7 @@ written then.
 
     void write (const juce::MemoryBlock& bytes, const juce::File& target)
     {
-        if (! MidiExport::writeAtomically (bytes, target))
+        if (! AtomicFile::write (bytes, target))
             fail ("cannot write " + target.getFullPathName());
     }
 
